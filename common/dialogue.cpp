@@ -1,0 +1,63 @@
+#include "dialogue.h"
+
+#include "platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+const dialogue_settings packer_dialogue{"%s ..........    \r%s ", " ok\r",
+                                        prompt_stream::standard_error};
+const dialogue_settings splitter_dialogue{"%s ..........    \r%s  ", " ok \r",
+                                          prompt_stream::standard_error};
+const dialogue_settings splitter24_dialogue{"%s ..........    \r%s  ", " ok \r",
+                                            prompt_stream::standard_output};
+
+namespace {
+
+const char closing_prompt[] = "プログラムを終了します。何かキーを押してください...";
+
+const dialogue_settings* current_settings = &packer_dialogue;
+
+void write_closing_prompt() {
+    std::FILE* stream =
+        current_settings->closing_prompt_stream == prompt_stream::standard_output ? stdout : stderr;
+    std::fputs(closing_prompt, stream);
+}
+
+} // namespace
+
+void start_dialogue(const dialogue_settings& settings) {
+    current_settings = &settings;
+    platform::prepare_console_streams();
+}
+
+void pause_with_message() {
+    write_closing_prompt();
+    platform::wait_for_console_key();
+}
+
+void pause_with_message(const std::string& message) {
+    // Written as it is: a % sign in a path is text, not a format.
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    pause_with_message();
+}
+
+void fail(int exit_status, const std::string& message, clean_up_action clean_up) {
+    pause_with_message(message);
+    if (clean_up != nullptr) {
+        clean_up();
+    }
+    std::exit(exit_status);
+}
+
+void progress_begin(const std::string& path) {
+    std::printf(current_settings->progress_begin_format, path.c_str(), path.c_str());
+}
+
+void progress_mark() {
+    std::fputs("o", stdout);
+}
+
+void progress_finish() {
+    std::fputs(current_settings->progress_finish_text, stdout);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Every operation on a data file (archive, palette, bitmap, page) goes through
+// these functions, on buffered binary streams of the standard library.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+std::FILE* open_for_reading(const std::string& path);
+std::FILE* create_for_writing(const std::string& path);
+
+// Each is true only when all the bytes were moved.
+bool read_bytes(std::FILE* stream, void* bytes, std::size_t count);
+bool write_bytes(std::FILE* stream, const void* bytes, std::size_t count);
+
+bool seek_to(std::FILE* stream, std::int64_t position);
+
+// Closing a written stream writes its last buffered bytes: false when that
+// failed.
+bool close_file(std::FILE* stream);
+
+bool delete_file(const std::string& path);
+bool create_directory(const std::string& path);
