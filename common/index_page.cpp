@@ -1,0 +1,109 @@
+#include "index_page.h"
+
+#include "caption_table.h"
+#include "dialogue.h"
+#include "file_io.h"
+#include "text_format.h"
+
+#include <cstdio>
+
+namespace {
+
+const char page_head[] = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n"
+                         "<html lang=\"ja\">\n<head>\n"
+                         "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                         "charset=shift_jis\">\n"
+                         "<meta http-equiv=\"Content-Style-Type\" content=\"text/css\">\n";
+const char page_style[] = "<style type=\"text/css\">\n<!--\n"
+                          "td {text-align:center; padding:0px 0px 5px 0px;}\n"
+                          "-->\n</style></head>\n<body>\n"
+                          "<table border=1>\n<tr>";
+const char row_break[] = "</tr>\n<tr>";
+const char page_end[] = "</tr></table>\n</body>\n</html>\n";
+constexpr int faces_per_row = 10;
+
+// The page is written to disk the same on every platform: each line end is
+// CR LF.
+struct page_writer {
+    std::FILE* stream;
+    bool all_written;
+};
+
+void write_page_text(page_writer& page, const std::string& text) {
+    std::string bytes;
+    bytes.reserve(text.size() + 16);
+    for (const char c : text) {
+        if (c == '\n') {
+            bytes.push_back('\r');
+        }
+        bytes.push_back(c);
+    }
+    if (!write_bytes(page.stream, bytes.data(), bytes.size())) {
+        page.all_written = false;
+    }
+}
+
+std::string title_line(std::int32_t face_count, page_variant variant) {
+    if (variant == page_variant::captioned) {
+        return format_text("<title>三国志７ 顔グラ一覧(%d)</title>\n", face_count);
+    }
+    return format_text("<title>三国志6 顔グラ一覧(%d)</title>\n", face_count);
+}
+
+// Faces beyond the caption table have an empty caption.
+const char* caption_of(std::int32_t face_number) {
+    return face_number < caption_count ? caption_table[face_number] : "";
+}
+
+std::string face_cell_text(std::int32_t n, page_variant variant) {
+    if (variant == page_variant::captioned) {
+        return format_text("<td><img src=\"kao%03d.bmp\" width=\"96\" height=\"120\" "
+                           "alt=\"顔グラNo.%d\"><br>顔No.%d<br>%s</td>",
+                           n, n, n, caption_of(n));
+    }
+    return format_text("<td><img src=\"kao%03d.bmp\" width=\"96\" height=\"120\" "
+                       "alt=\"顔グラNo.%d\"><br>顔No.%d</td>",
+                       n, n, n);
+}
+
+std::string page_path_of(const std::string& folder_path, page_variant variant) {
+    const char* name = variant == page_variant::captioned ? "kao_bmp.html" : "kao_s6bmp.html";
+    return format_text("%s\\%s", folder_path.c_str(), name);
+}
+
+std::string incomplete_page_path;
+
+void delete_incomplete_page() {
+    delete_file(incomplete_page_path);
+}
+
+} // namespace
+
+std::string write_index_page(const std::string& folder_path, std::int32_t face_count,
+                             page_variant variant) {
+    const std::string page_path = page_path_of(folder_path, variant);
+    const std::string failure_message =
+        format_text("Error:顔グラ一覧HTML %s を作成できません\n", page_path.c_str());
+    page_writer page{create_for_writing(page_path), true};
+    if (page.stream == nullptr) {
+        fail(2, failure_message);
+    }
+    write_page_text(page, page_head);
+    write_page_text(page, title_line(face_count, variant));
+    write_page_text(page, page_style);
+    for (std::int32_t n = 0; n < face_count; ++n) {
+        write_page_text(page, face_cell_text(n, variant));
+        if ((n + 1) % faces_per_row == 0) {
+            write_page_text(page, row_break);
+        }
+    }
+    write_page_text(page, page_end);
+    // A page that lost bytes on the way is no page: it is reported and removed
+    // rather than left looking complete.
+    const bool closed = close_file(page.stream);
+    if (!page.all_written || !closed) {
+        incomplete_page_path = page_path;
+        fail(2, failure_message, delete_incomplete_page);
+    }
+    return page_path;
+}
