@@ -1,11 +1,13 @@
 #pragma once
-// Every operation on a data file (archive, palette, bitmap, page) goes through
-// these functions, on buffered binary streams of the standard library.
+// Every operation on a data file (archive, palette, bitmap, page) or folder
+// goes through these functions, on buffered binary streams of the standard
+// library.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 std::FILE* open_for_reading(const std::string& path);
 std::FILE* create_for_writing(const std::string& path);
@@ -22,3 +24,6 @@ bool close_file(std::FILE* stream);
 
 bool delete_file(const std::string& path);
 bool create_directory(const std::string& path);
+
+// The names of the plain files in a folder, in no particular order.
+std::vector<std::string> list_folder_files(const std::string& folder_path);

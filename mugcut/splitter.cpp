@@ -18,7 +18,7 @@ std::string bitmap_path;
 
 void delete_partial_bitmap() {
     if (bitmap_stream != nullptr) {
-        std::fclose(bitmap_stream);
+        close_file(bitmap_stream);
         bitmap_stream = nullptr;
     }
     delete_file(bitmap_path);

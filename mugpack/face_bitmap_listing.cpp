@@ -1,6 +1,7 @@
 #include "face_bitmap_listing.h"
 
 #include "face_archive.h"
+#include "file_io.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ bool comes_before_in_listing(const std::string& left, const std::string& right) 
 
 face_bitmap_list list_face_bitmaps(const std::string& folder_path) {
     face_bitmap_list list;
-    for (std::string& name : platform::list_plain_files(folder_path)) {
+    for (std::string& name : list_folder_files(folder_path)) {
         if (is_face_bitmap_name(name)) {
             list.names.push_back(std::move(name));
         }

@@ -23,7 +23,7 @@ std::string archive_path;
 
 void delete_partial_archive() {
     if (archive_stream != nullptr) {
-        std::fclose(archive_stream);
+        close_file(archive_stream);
         archive_stream = nullptr;
     }
     delete_file(archive_path);
