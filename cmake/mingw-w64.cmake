@@ -1,0 +1,15 @@
+# Cross build for 64-bit Windows with mingw-w64 (the POSIX thread model
+# variant of g++, which Debian and Ubuntu name *-posix).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MINGW_TARGET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${MINGW_TARGET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TARGET}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TARGET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TARGET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
