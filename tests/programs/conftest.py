@@ -81,9 +81,14 @@ def native():
 
 
 def cell_of(seed):
-    """A face cell (top row first) whose bytes depend on the seed and the position."""
-    return bytes((seed * 7 + row * 3 + column) % 256 for row in range(FACE_HEIGHT)
-                 for column in range(FACE_WIDTH))
+    """A face cell (top row first) whose bytes depend on the seed and the position:
+    (seed * 7 + row * 3 + column) % 256."""
+    shift = seed * 7 % 256
+    return _CELL_PATTERN.translate(bytes((b + shift) % 256 for b in range(256)))
+
+
+_CELL_PATTERN = bytes((row * 3 + column) % 256 for row in range(FACE_HEIGHT)
+                      for column in range(FACE_WIDTH))
 
 
 def rows_bottom_first(cell):
@@ -115,9 +120,80 @@ def make_face_folder(folder, count, names=None):
     return cells
 
 
+class FaceStock:
+    """A folder of the 678 bitmaps kao000.bmp ... kao677.bmp made once, to copy from."""
+
+    def __init__(self, folder):
+        self.folder = pathlib.Path(folder)
+        self.cells = make_face_folder(self.folder, 678)
+
+    def bitmap(self, n):
+        return self.folder / ("kao%03d.bmp" % n)
+
+    def fill(self, folder, count=None, names=None):
+        """Copies bitmap n of the stock (n modulo 678) to the n-th name, kao000.bmp ...
+        by default.
+
+        Returns the cells in the order of the names."""
+        folder = pathlib.Path(folder)
+        folder.mkdir(parents=True, exist_ok=True)
+        names = names if names is not None else ["kao%03d.bmp" % n for n in range(count)]
+        cells = []
+        for n, name in enumerate(names):
+            shutil.copyfile(self.bitmap(n % len(self.cells)), folder / name)
+            cells.append(self.cells[n % len(self.cells)])
+        return cells
+
+
+@pytest.fixture(scope="session")
+def face_stock(tmp_path_factory):
+    return FaceStock(tmp_path_factory.mktemp("face_stock") / "KAO_BMP")
+
+
 def archive_bytes(cells):
     """A face archive as the game keeps it."""
     count = len(cells)
     index = b"".join(struct.pack("<IIII", n * FACE_CELL_SIZE, FACE_CELL_SIZE, FACE_WIDTH,
                                  FACE_HEIGHT) for n in range(count))
     return struct.pack("<i", count) + index + b"".join(cells)
+
+
+def palette_file_bytes(seed=0, size=1028):
+    """A palette file as the game keeps it: a 4-byte header, then 256 entries of red,
+    green, blue and an extra byte, each colour part a different function of the index.
+
+    Longer sizes append filler bytes; shorter ones cut the file."""
+    entries = b"".join(bytes(((i * 5 + seed) % 256, (255 - i + seed) % 256,
+                              (i * 11 + 3 + seed) % 256, i ^ 0x5A)) for i in range(256))
+    data = bytes((0x50, 0x41, 0x4C, seed % 256)) + entries
+    return (data + bytes((n * 13 + 7) % 256 for n in range(max(0, size - len(data)))))[:size]
+
+
+def palette_colours(palette_file):
+    """The (red, green, blue) colour of each index 0 to 255 of a palette file."""
+    return [tuple(palette_file[4 + 4 * i:7 + 4 * i]) for i in range(256)]
+
+
+# File header and info header of the face bitmaps, the same for every face.
+SPLIT_BITMAP8_HEAD = bytes.fromhex("42 4D 36 31 00 00 00 00 00 00 36 04 00 00"
+                                   " 28 00 00 00 60 00 00 00 78 00 00 00 01 00 08 00"
+                                   " 00 00 00 00 00 2D 00 00" + " 00" * 16)
+SPLIT_BITMAP24_HEAD = bytes.fromhex("42 4D 36 87 00 00 00 00 00 00 36 00 00 00"
+                                    " 28 00 00 00 60 00 00 00 78 00 00 00 01 00 18 00"
+                                    " 00 00 00 00 00 87 00 00" + " 00" * 16)
+
+
+def split_bitmap8(cell, palette_file):
+    """The 8-bit face bitmap that mugcut writes for a cell (top row first): fixed headers,
+    the palette as blue, green, red, extra, then the rows bottom first."""
+    table = b"".join(bytes((palette_file[6 + 4 * i], palette_file[5 + 4 * i],
+                            palette_file[4 + 4 * i], palette_file[7 + 4 * i]))
+                     for i in range(256))
+    return SPLIT_BITMAP8_HEAD + table + rows_bottom_first(cell)
+
+
+def split_bitmap24(cell, palette_file):
+    """The 24-bit face bitmap that mugcut24 writes for a cell: fixed headers, then the
+    rows bottom first, each pixel blue, green, red of its palette colour."""
+    bgr = [bytes(reversed(colour)) for colour in palette_colours(palette_file)]
+    return SPLIT_BITMAP24_HEAD + b"".join(bgr[index] for index in rows_bottom_first(cell))

@@ -11,13 +11,15 @@ import time
 class TerminalRun:
     """A program started in a new session whose controlling terminal is a pty we hold."""
 
-    def __init__(self, command, cwd, stdin=None, stdout=None, stderr=None):
+    def __init__(self, command, cwd, stdin=None, stdout=None, stderr=None, preexec=None):
         self.master, slave = os.openpty()
         self.slave_name = os.ttyname(slave)
 
         def take_terminal():
             os.setsid()
             fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+            if preexec is not None:
+                preexec()
 
         self.process = subprocess.Popen(
             command,
