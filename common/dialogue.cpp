@@ -1,6 +1,7 @@
 #include "dialogue.h"
 
 #include "platform.h"
+#include "text_format.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,16 @@ void write_closing_prompt() {
 void start_dialogue(const dialogue_settings& settings) {
     current_settings = &settings;
     platform::prepare_console_streams();
+    // On a console every text shows at once, in program order; into a file
+    // or pipe, standard output goes in blocks of 512 bytes. The buffer is
+    // our own: given none, the C library picks a block size of its own.
+    static char output_buffer[512];
+    if (platform::standard_output_is_console()) {
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    } else {
+        std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    }
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
 void pause_with_message() {
@@ -50,14 +61,18 @@ void fail(int exit_status, const std::string& message, clean_up_action clean_up)
     std::exit(exit_status);
 }
 
+void print_text(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 void progress_begin(const std::string& path) {
-    std::printf(current_settings->progress_begin_format, path.c_str(), path.c_str());
+    print_text(format_text(current_settings->progress_begin_format, path.c_str(), path.c_str()));
 }
 
 void progress_mark() {
-    std::fputs("o", stdout);
+    print_text("o");
 }
 
 void progress_finish() {
-    std::fputs(current_settings->progress_finish_text, stdout);
+    print_text(current_settings->progress_finish_text);
 }

@@ -34,6 +34,12 @@ using clean_up_action = void (*)();
 [[noreturn]] void fail(int exit_status, const std::string& message,
                        clean_up_action clean_up = nullptr);
 
+// Writes text to standard output as it is. Every console line goes through
+// here rather than printf, whose Windows implementation writes its buffer out
+// after each call and so would break the 512-byte blocks of a redirected
+// standard output.
+void print_text(const std::string& text);
+
 void progress_begin(const std::string& path);
 void progress_mark();
 void progress_finish();

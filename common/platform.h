@@ -15,10 +15,13 @@
 
 namespace platform {
 
-// Sets up the standard streams before anything is written: standard output
-// unbuffered on a console and buffered in 512-byte blocks otherwise, standard
-// error unbuffered, and failed console writes ignored (no SIGPIPE on POSIX).
+// What the platform needs of the standard streams before anything is
+// written: standard input handing over every byte as it is, and failed
+// console writes ignored (no SIGPIPE on POSIX).
 void prepare_console_streams();
+
+// True when standard output is a console (a character device).
+bool standard_output_is_console();
 
 // Waits for one key press on the console itself, never on standard input,
 // with no echo. Returns at once when there is no console to wait on.

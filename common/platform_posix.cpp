@@ -60,12 +60,10 @@ bool starts_longer_key(unsigned char byte) {
 
 void prepare_console_streams() {
     std::signal(SIGPIPE, SIG_IGN);
-    if (isatty(STDOUT_FILENO)) {
-        std::setvbuf(stdout, nullptr, _IONBF, 0);
-    } else {
-        std::setvbuf(stdout, nullptr, _IOFBF, 512);
-    }
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+bool standard_output_is_console() {
+    return isatty(STDOUT_FILENO) != 0;
 }
 
 void wait_for_console_key() {

@@ -12,10 +12,6 @@
 namespace platform {
 namespace {
 
-bool is_console(DWORD standard_handle) {
-    return GetFileType(GetStdHandle(standard_handle)) == FILE_TYPE_CHAR;
-}
-
 console_event_kind event_kind(WORD event_type) {
     switch (event_type) {
     case KEY_EVENT:
@@ -76,12 +72,10 @@ void prepare_console_streams() {
     // standard input hands it every byte. The output streams stay text
     // streams: each "\n" is written as CR LF.
     _setmode(_fileno(stdin), _O_BINARY);
-    if (is_console(STD_OUTPUT_HANDLE)) {
-        std::setvbuf(stdout, nullptr, _IONBF, 0);
-    } else {
-        std::setvbuf(stdout, nullptr, _IOFBF, 512);
-    }
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+bool standard_output_is_console() {
+    return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
 }
 
 void wait_for_console_key() {

@@ -85,19 +85,19 @@ void write_face(const splitter_settings& settings, const std::string& folder,
 
 int run_splitter(const splitter_settings& settings) {
     start_dialogue(*settings.dialogue);
-    std::printf("%s\n", settings.title_line);
-    std::printf("顔グラファイル名( %s )>", settings.default_archive_path);
+    print_text(format_text("%s\n", settings.title_line));
+    print_text(format_text("顔グラファイル名( %s )>", settings.default_archive_path));
     const std::string archive_path = prompt_path(settings.default_archive_path);
-    std::printf("InputFilePath = %s\n", archive_path.c_str());
+    print_text(format_text("InputFilePath = %s\n", archive_path.c_str()));
     std::FILE* archive = open_for_reading(archive_path);
     if (archive == nullptr) {
         fail(1, format_text("Error:%s ファイルがありません\n", archive_path.c_str()));
     }
     const face_palette palette = load_palette(settings, archive_path);
 
-    std::printf("出力フォルダ( %s )>", settings.default_output_folder);
+    print_text(format_text("出力フォルダ( %s )>", settings.default_output_folder));
     const std::string folder = prompt_path(settings.default_output_folder);
-    std::printf("OutputFilePath = %s\n", folder.c_str());
+    print_text(format_text("OutputFilePath = %s\n", folder.c_str()));
     // Only the last level is made; a folder that cannot be made shows when
     // the first bitmap cannot be created in it.
     create_directory(folder);
@@ -106,7 +106,7 @@ int run_splitter(const splitter_settings& settings) {
     if (!face_count) {
         fail(1, settings.face_count_message);
     }
-    std::printf("顔グラNo = 0 ～ %lld\n", static_cast<long long>(*face_count) - 1);
+    print_text(format_text("顔グラNo = 0 ～ %lld\n", static_cast<long long>(*face_count) - 1));
     face_cell cell{};
     for (std::int32_t n = 0; n < *face_count; ++n) {
         if (!read_face_cell(archive, *face_count, n, cell)) {
@@ -114,12 +114,12 @@ int run_splitter(const splitter_settings& settings) {
         }
         write_face(settings, folder, palette, cell, n);
     }
-    std::fputs("\n", stdout);
+    print_text("\n");
     close_file(archive);
 
     const std::string page_path = write_index_page(folder, *face_count, settings.page);
-    std::printf("%s ok\n", page_path.c_str());
-    std::fputs("完了.\n", stdout);
+    print_text(format_text("%s ok\n", page_path.c_str()));
+    print_text("完了.\n");
     pause_with_message();
     return 0;
 }

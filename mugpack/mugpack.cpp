@@ -35,9 +35,9 @@ void delete_partial_archive() {
 
 void check_edition(std::size_t match_count) {
     if (match_count == static_cast<std::size_t>(pk_face_count)) {
-        std::fputs("[PK版]", stdout);
+        print_text("[PK版]");
     } else if (match_count == static_cast<std::size_t>(normal_face_count)) {
-        std::fputs("[通常版]", stdout);
+        print_text("[通常版]");
     } else {
         // More names than a signed count holds cannot occur in one folder
         // listing that fits in memory; the count is shown as the number it is.
@@ -78,12 +78,12 @@ void pack_face(const std::string& folder, const std::string& name) {
 
 int main() {
     start_dialogue(packer_dialogue);
-    std::fputs("三国志7 顔グラ結合(8bitBMPファイル群 → kaodata.s7)\n", stdout);
-    std::printf("BMPファイルのフォルダ( %s )>", default_folder);
+    print_text("三国志7 顔グラ結合(8bitBMPファイル群 → kaodata.s7)\n");
+    print_text(format_text("BMPファイルのフォルダ( %s )>", default_folder));
     const std::string folder = prompt_path(default_folder);
     archive_path = format_text("%s\\%s", folder.c_str(), archive_name);
-    std::printf("BMP FilePath = %s\\kao???.bmp\n", folder.c_str());
-    std::printf("kaodata OutputFilePath = %s\n", archive_path.c_str());
+    print_text(format_text("BMP FilePath = %s\\kao???.bmp\n", folder.c_str()));
+    print_text(format_text("kaodata OutputFilePath = %s\n", archive_path.c_str()));
 
     const face_bitmap_list bitmaps = list_face_bitmaps(folder);
     if (bitmaps.match_count == 0) {
@@ -91,7 +91,8 @@ int main() {
     }
     check_edition(bitmaps.match_count);
     const auto face_count = static_cast<std::int32_t>(bitmaps.names.size());
-    std::printf("BMPファイル数 = %d (顔グラNo = 0 ～ %d)\n", face_count, face_count - 1);
+    print_text(
+        format_text("BMPファイル数 = %d (顔グラNo = 0 ～ %d)\n", face_count, face_count - 1));
 
     archive_stream = create_for_writing(archive_path);
     if (archive_stream == nullptr) {
@@ -118,7 +119,7 @@ int main() {
             1, format_text("\nError:顔グラファイル %s ビットマップデータ書き込み失敗\n",
                            archive_path.c_str()));
     }
-    std::fputs("\n完了.\n", stdout);
+    print_text("\n完了.\n");
     pause_with_message();
     return 0;
 }
