@@ -14,6 +14,8 @@ class TerminalRun:
     def __init__(self, command, cwd, stdin=None, stdout=None, stderr=None, preexec=None):
         self.master, slave = os.openpty()
         self.slave_name = os.ttyname(slave)
+        # The terminal's mode before the program could change it.
+        self.initial_mode = termios.tcgetattr(slave)
 
         def take_terminal():
             os.setsid()
