@@ -22,14 +22,28 @@ const char row_break[] = "</tr>\n<tr>";
 const char page_end[] = "</tr></table>\n</body>\n</html>\n";
 constexpr int faces_per_row = 10;
 
+// The page being written, for the clean-up of a failure: a page that lost
+// bytes on the way is no page, so it is reported and removed rather than left
+// looking complete.
+std::FILE* page_stream = nullptr;
+std::string page_path;
+std::string page_failure_message;
+
+void delete_incomplete_page() {
+    if (page_stream != nullptr) {
+        close_file(page_stream);
+        page_stream = nullptr;
+    }
+    delete_file(page_path);
+}
+
+[[noreturn]] void fail_page() {
+    fail(2, page_failure_message, delete_incomplete_page);
+}
+
 // The page is written to disk the same on every platform: each line end is
 // CR LF.
-struct page_writer {
-    std::FILE* stream;
-    bool all_written;
-};
-
-void write_page_text(page_writer& page, const std::string& text) {
+void write_page_text(const std::string& text) {
     std::string bytes;
     bytes.reserve(text.size() + 16);
     for (const char c : text) {
@@ -38,8 +52,8 @@ void write_page_text(page_writer& page, const std::string& text) {
         }
         bytes.push_back(c);
     }
-    if (!write_bytes(page.stream, bytes.data(), bytes.size())) {
-        page.all_written = false;
+    if (!write_bytes(page_stream, bytes.data(), bytes.size())) {
+        fail_page();
     }
 }
 
@@ -71,39 +85,32 @@ std::string page_path_of(const std::string& folder_path, page_variant variant) {
     return format_text("%s\\%s", folder_path.c_str(), name);
 }
 
-std::string incomplete_page_path;
-
-void delete_incomplete_page() {
-    delete_file(incomplete_page_path);
-}
-
 } // namespace
 
 std::string write_index_page(const std::string& folder_path, std::int32_t face_count,
                              page_variant variant) {
-    const std::string page_path = page_path_of(folder_path, variant);
-    const std::string failure_message =
+    page_path = page_path_of(folder_path, variant);
+    page_failure_message =
         format_text("Error:顔グラ一覧HTML %s を作成できません\n", page_path.c_str());
-    page_writer page{create_for_writing(page_path), true};
-    if (page.stream == nullptr) {
-        fail(2, failure_message);
+    page_stream = create_for_writing(page_path);
+    if (page_stream == nullptr) {
+        fail(2, page_failure_message);
     }
-    write_page_text(page, page_head);
-    write_page_text(page, title_line(face_count, variant));
-    write_page_text(page, page_style);
+    write_page_text(page_head);
+    write_page_text(title_line(face_count, variant));
+    write_page_text(page_style);
     for (std::int32_t n = 0; n < face_count; ++n) {
-        write_page_text(page, face_cell_text(n, variant));
+        write_page_text(face_cell_text(n, variant));
         if ((n + 1) % faces_per_row == 0) {
-            write_page_text(page, row_break);
+            write_page_text(row_break);
         }
     }
-    write_page_text(page, page_end);
-    // A page that lost bytes on the way is no page: it is reported and removed
-    // rather than left looking complete.
-    const bool closed = close_file(page.stream);
-    if (!page.all_written || !closed) {
-        incomplete_page_path = page_path;
-        fail(2, failure_message, delete_incomplete_page);
+    write_page_text(page_end);
+    // The close writes the page's last bytes.
+    std::FILE* finished = page_stream;
+    page_stream = nullptr;
+    if (!close_file(finished)) {
+        fail_page();
     }
     return page_path;
 }
