@@ -1,5 +1,7 @@
 #include "face_archive.h"
 
+#include "temporary_streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,27 +13,6 @@
 #include <vector>
 
 namespace {
-
-// A stream holding the given bytes, read from its start.
-std::FILE* stream_of(const std::string& bytes) {
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
-
-// Everything the stream holds, from its first byte to its end.
-std::string contents_of(std::FILE* stream) {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string bytes;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-        bytes.append(buffer, got);
-    }
-    return bytes;
-}
 
 // A cell that differs from face to face and from row to row.
 face_cell cell_of_face(std::int32_t face_number) {

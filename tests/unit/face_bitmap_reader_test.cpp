@@ -1,5 +1,7 @@
 #include "face_bitmap_reader.h"
 
+#include "temporary_streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,14 +10,6 @@
 #include <vector>
 
 namespace {
-
-// A stream holding the given bytes, read from its start.
-std::FILE* stream_of(const std::string& bytes) {
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
 
 std::string le32(std::uint32_t value) {
     std::string bytes(4, '\0');

@@ -1,6 +1,8 @@
 #include "face_bitmap.h"
 #include "face_bitmap_reader.h"
 
+#include "temporary_streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,27 +14,6 @@
 #include <sys/types.h>
 
 namespace {
-
-// A stream holding the given bytes, read from its start.
-std::FILE* stream_of(const std::string& bytes) {
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
-
-// Everything in the stream, from its start.
-std::string contents_of(std::FILE* stream) {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string bytes;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-        bytes.append(buffer, got);
-    }
-    return bytes;
-}
 
 std::string hex_bytes(std::initializer_list<unsigned> values) {
     std::string bytes;

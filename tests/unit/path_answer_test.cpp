@@ -1,5 +1,7 @@
 #include "path_answer.h"
 
+#include "temporary_streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,14 +9,6 @@
 #include <vector>
 
 namespace {
-
-// A stream holding the given bytes, read from its start.
-std::FILE* stream_of(const std::string& bytes) {
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
 
 std::vector<std::string> all_lines(const std::string& bytes) {
     answer_input input{stream_of(bytes), false};
