@@ -9,29 +9,59 @@
 
 namespace {
 
-// The paths of the streams now open, so that every operation can be named
-// by its file. At most a few files are open at once.
-std::vector<std::pair<std::FILE*, std::string>> open_streams;
+// Every stream gets a buffer that holds a whole face bitmap, so that a bitmap,
+// or a run of archive cells, moves in one system call instead of in pieces of
+// 4 KiB. The buffers are static because a stream still open when the process
+// ends is flushed by exit() after the destructors of static objects have run.
+constexpr std::size_t stream_buffer_size = 64 * 1024;
+constexpr std::size_t stream_buffer_count = 4;
+char stream_buffers[stream_buffer_count][stream_buffer_size];
+
+// The streams now open: their paths, so that every operation can be named by
+// its file, and their buffers. At most a few files are open at once.
+struct open_stream {
+    std::FILE* stream;
+    std::string path;
+    char* buffer; // one of stream_buffers, or nullptr for the C library's own
+};
+std::vector<open_stream> open_streams;
 
 const std::string& path_of(std::FILE* stream) {
     static const std::string unknown;
-    for (const auto& [open_stream, path] : open_streams) {
-        if (open_stream == stream) {
-            return path;
+    for (const open_stream& entry : open_streams) {
+        if (entry.stream == stream) {
+            return entry.path;
         }
     }
     return unknown;
 }
 
+char* free_stream_buffer() {
+    for (char* buffer : stream_buffers) {
+        if (std::none_of(open_streams.begin(), open_streams.end(),
+                         [buffer](const open_stream& entry) { return entry.buffer == buffer; })) {
+            return buffer;
+        }
+    }
+    return nullptr;
+}
+
 std::FILE* remember(std::FILE* stream, const std::string& path) {
     if (stream != nullptr) {
-        open_streams.emplace_back(stream, path);
+        char* buffer = free_stream_buffer();
+        if (buffer != nullptr) {
+            std::setvbuf(stream, buffer, _IOFBF, stream_buffer_size);
+        }
+        open_streams.push_back({stream, path, buffer});
     }
     return stream;
 }
 
+// The stream's buffer is free again from here on. fclose still writes out what
+// the buffer holds, which is safe because no stream is opened in between.
 void forget(std::FILE* stream) {
-    std::erase_if(open_streams, [stream](const auto& entry) { return entry.first == stream; });
+    std::erase_if(open_streams,
+                  [stream](const open_stream& entry) { return entry.stream == stream; });
 }
 
 } // namespace

@@ -24,6 +24,10 @@ WINDOWS_BIN_DIR = os.environ.get("MUG_WINDOWS_BIN_DIR")
 FACE_WIDTH = 96
 FACE_HEIGHT = 120
 FACE_CELL_SIZE = FACE_WIDTH * FACE_HEIGHT
+# The programs give every file stream a buffer of 64 KiB: what they write reaches the
+# file only when a write does not fit in what is left of the buffer, and at the close.
+# So a full disk or a file size limit shows at those writes.
+STREAM_BUFFER_SIZE = 65536
 
 
 class Launcher:

@@ -11,8 +11,8 @@ import subprocess
 
 import pytest
 
-from conftest import FACE_CELL_SIZE, FACE_HEIGHT, FACE_WIDTH, archive_bytes, cell_of, \
-    palette_file_bytes, split_bitmap8, split_bitmap24
+from conftest import FACE_CELL_SIZE, FACE_HEIGHT, FACE_WIDTH, STREAM_BUFFER_SIZE, archive_bytes, \
+    cell_of, palette_file_bytes, split_bitmap8, split_bitmap24
 
 CLOSING_PROMPT = "プログラムを終了します。何かキーを押してください..."
 TILDE = "\uff5e"  # FULLWIDTH TILDE, CP932 81 60
@@ -252,11 +252,6 @@ PIECE_MESSAGES = {
     # A bitmap whose last bytes are lost at the close counts as lost pixel data.
     "close": "\nError:BMPファイル %s ビットマップデータ書き込み失敗\n",
 }
-
-
-def stream_buffer_size(path):
-    """glibc gives a new file stream a buffer of the file's block size, at most 8192."""
-    return min(os.stat(path).st_blksize, 8192)
 
 
 def limited_file_size(limit):
@@ -554,7 +549,7 @@ def test_bitmap_write_stopped_by_file_size_limit(native, splitter, tmp_path, lim
              "one-byte-short": s.bitmap_size - 1, "whole-bitmap": s.bitmap_size}[limit]
     cells = [cell_of(n) for n in range(3)]
     palette = make_game(tmp_path, s, cells)
-    failed = first_failed_write(s, limit, stream_buffer_size(tmp_path))
+    failed = first_failed_write(s, limit, STREAM_BUFFER_SIZE)
 
     result = run_limited(native, s, tmp_path, limit)
 
@@ -579,7 +574,7 @@ def test_failed_bitmap_leaves_earlier_ones(native, splitter, tmp_path):
     folder = tmp_path / s.folder
     folder.mkdir()
     (folder / "kao003.bmp").symlink_to("/dev/full")
-    piece, row = first_failed_write(s, 0, stream_buffer_size("/dev/full"))
+    piece, row = first_failed_write(s, 0, STREAM_BUFFER_SIZE)
 
     result = run(native, s, tmp_path)
 
