@@ -115,6 +115,14 @@ bool delete_file(const std::string& path) {
     return platform::delete_file(path);
 }
 
+void discard_written_file(std::FILE*& stream, const std::string& path) {
+    if (stream != nullptr) {
+        close_file(stream);
+        stream = nullptr;
+    }
+    delete_file(path);
+}
+
 bool create_directory(const std::string& path) {
     if (io_fault_at(io_operation::make_directory, path)) {
         return false;

@@ -23,6 +23,10 @@ bool seek_to(std::FILE* stream, std::int64_t position);
 bool close_file(std::FILE* stream);
 
 bool delete_file(const std::string& path);
+
+// Removes an output file that did not come out whole: closes its stream if it
+// is still open, clears the stream, then deletes the file.
+void discard_written_file(std::FILE*& stream, const std::string& path);
 bool create_directory(const std::string& path);
 
 // The names of the plain files in a folder, in no particular order.

@@ -30,11 +30,7 @@ std::string page_path;
 std::string page_failure_message;
 
 void delete_incomplete_page() {
-    if (page_stream != nullptr) {
-        close_file(page_stream);
-        page_stream = nullptr;
-    }
-    delete_file(page_path);
+    discard_written_file(page_stream, page_path);
 }
 
 [[noreturn]] void fail_page() {

@@ -17,11 +17,7 @@ std::FILE* bitmap_stream = nullptr;
 std::string bitmap_path;
 
 void delete_partial_bitmap() {
-    if (bitmap_stream != nullptr) {
-        close_file(bitmap_stream);
-        bitmap_stream = nullptr;
-    }
-    delete_file(bitmap_path);
+    discard_written_file(bitmap_stream, bitmap_path);
 }
 
 const char* piece_message(bitmap_piece piece) {

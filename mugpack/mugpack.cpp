@@ -22,11 +22,7 @@ std::FILE* archive_stream = nullptr;
 std::string archive_path;
 
 void delete_partial_archive() {
-    if (archive_stream != nullptr) {
-        close_file(archive_stream);
-        archive_stream = nullptr;
-    }
-    delete_file(archive_path);
+    discard_written_file(archive_stream, archive_path);
 }
 
 [[noreturn]] void fail_and_delete_archive(int exit_status, const std::string& message) {
